@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test under Wine, with a display of its own.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${QV_BUILD:-$root/build}"
+export QV_BUILD="$build"
+
+bash "$root/tools/build.sh"
+
+# A Wine prefix of the tests' own, so that nothing touches the user's prefix.
+export QV_WINEPREFIX="${QV_WINEPREFIX:-$build/wineprefix}"
+export WINEPREFIX="$QV_WINEPREFIX"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+source "$root/tools/display.sh"
+start_display
+
+# One wineserver for the whole run: every test process starts much faster with it.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -p
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Preparing the tests' Wine prefix..."
+fi
+wineboot --init >/dev/null 2>&1 || true
+trap 'wineserver -k >/dev/null 2>&1 || true; stop_display' EXIT
+
+cd "$build"
+ctest --output-on-failure "$@"
