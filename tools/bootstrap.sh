@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build googletest libz-mingw-w64-dev
   wine wine32:i386
   xvfb x11-apps x11-utils imagemagick xdotool
-  fonts-wqy-microhei
+  fonts-wqy-microhei fonts-wine
   python3 openssl curl zlib1g-dev
 )
 
