@@ -63,7 +63,8 @@ TEST_F(ComThread, LastErrorBelongsToEachThread) {
     CallMethod(none, "Execute");
     ASSERT_EQ(LastAutomationError(), E_POINTER);
 
-    // A thread that never initialised COM cannot create the object at all.
+    // A thread that never initialised COM cannot create the object at all (no thread of
+    // this process is in the multithreaded apartment, which would take it in implicitly).
     bool created = true;
     HRESULT otherError = S_OK;
     std::thread([&] {
