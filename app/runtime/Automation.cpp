@@ -206,7 +206,8 @@ bool InvokeByName(const AutomationObject& object, TextView name, WORD flags,
     DISPPARAMS params{};
     params.rgvarg = reversed.empty() ? nullptr : reversed.data();
     params.cArgs = static_cast<UINT>(reversed.size());
-    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+    const bool write = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+    if (write) {
         // A property write names its value argument; objects refuse it otherwise.
         params.rgdispidNamedArgs = &putId;
         params.cNamedArgs = 1;
@@ -216,7 +217,8 @@ bool InvokeByName(const AutomationObject& object, TextView name, WORD flags,
     EXCEPINFO exception{};
     UINT badArgument = 0;
     HRESULT hr = object.Get()->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                                      received.Receive(), &exception, &badArgument);
+                                      write ? nullptr : received.Receive(), &exception,
+                                      &badArgument);
     if (FAILED(hr)) {
         Remember(TakeExceptionCode(exception, hr));
         return false;
