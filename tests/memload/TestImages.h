@@ -58,6 +58,11 @@ void UnloadHelper();
 
 // The state of the page at `address`: MEM_FREE, MEM_RESERVE or MEM_COMMIT.
 DWORD PageState(std::uintptr_t address);
+inline bool IsCommitted(std::uintptr_t address) { return PageState(address) == MEM_COMMIT; }
+// Released, or never taken. Wine keeps some ranges (0x30000000 among them) reserved for
+// itself: VirtualAlloc may still place a region there, and after its release the range
+// reads MEM_RESERVE again instead of Windows' MEM_FREE. Neither is usable memory.
+inline bool IsReleased(std::uintptr_t address) { return PageState(address) != MEM_COMMIT; }
 // Size of the allocation that begins at `base` (0 when it is free).
 std::uint32_t AllocationSize(std::uintptr_t base);
 // Number of committed execute-read-write regions: only the loaders make them here, so
