@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
+#include "app/DownloadWorker.h"
 #include "app/Globals.h"
+#include "app/PictureDiscovery.h"
 #include "app/Site.h"
 #include "app/Strings.h"
 #include "app/runtime/Shell.h"
@@ -61,6 +63,8 @@ std::vector<EventBinding> MainWindowEvents() {
     return {
         {Event::Created, "MainWindow", OnMainWindowCreated},
         {Event::Clicked, "按钮1", OnBrowseClicked},
+        {Event::Clicked, "按钮2", OnStartClicked},
+        {Event::TextChanged, "编辑框1", OnAddressChanged},
     };
 }
 
@@ -81,3 +85,10 @@ void ChooseSaveFolder() {
 }
 
 void OnBrowseClicked() { ChooseSaveFolder(); }
+
+void OnStartClicked() {
+    // One download at a time: a press while one runs starts nothing more.
+    if (DownloadRunning()) return;
+    MainWindow["高级选择夹1"].SetCurrentPage(1);
+    StartDownload({PictureList, SaveFolder});
+}

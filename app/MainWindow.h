@@ -8,6 +8,7 @@ std::vector<EventBinding> MainWindowEvents();
 
 void OnMainWindowCreated();
 void OnBrowseClicked();
+void OnStartClicked();
 
 // The body of OnBrowseClicked: lets the user pick the folder pictures are saved into.
 void ChooseSaveFolder();

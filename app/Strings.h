@@ -28,6 +28,7 @@ inline const Text ChooseFolderTitle = "选择图片存放位置";
 inline const Text PicturesFound = "发现图片";
 inline const Text DownloadStarted = "下载开始";
 inline const Text DownloadFinished = "下载完毕";
+inline const Text DownloadFailedCount = " 失败";  // followed by how many pictures failed
 
 // Runtime.
 inline const Text ListIndexOutOfRange = "程序运行错误: 列表下标越界 ";

@@ -14,7 +14,9 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 source "$root/tools/display.sh"
+trap 'wineserver -k >/dev/null 2>&1 || true; stop_display' EXIT
 start_display
+mkdir -p "$WINEPREFIX"
 
 # One wineserver for the whole run: every test process starts much faster with it.
 wineserver -k >/dev/null 2>&1 || true
@@ -23,7 +25,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Preparing the tests' Wine prefix..."
 fi
 wineboot --init >/dev/null 2>&1 || true
-trap 'wineserver -k >/dev/null 2>&1 || true; stop_display' EXIT
 
 cd "$build"
 ctest --output-on-failure "$@"

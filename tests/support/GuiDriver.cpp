@@ -1,6 +1,7 @@
 #include "support/GuiDriver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <thread>
@@ -98,6 +99,24 @@ HWND RunningProgram::WaitForWindowOfClass(const std::wstring& windowClass,
         },
         timeout);
     return found;
+}
+
+bool RunningProgram::ChooseFolderInDialog(HWND dialog, const std::wstring& path) const {
+    // The selection message carries a pointer into the dialog's own process: put the
+    // path there first.
+    size_t size = (path.size() + 1) * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote) return false;
+    bool written = WriteProcessMemory(process_, remote, path.c_str(), size, nullptr) != FALSE;
+    if (written) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
+                            10000, &ignored);
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        WaitUntil([&] { return !IsWindow(dialog); }, 10s);
+    }
+    VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+    return written;
 }
 
 DWORD RunningProgram::WaitForExit(std::chrono::milliseconds timeout) const {

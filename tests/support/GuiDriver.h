@@ -38,6 +38,10 @@ public:
     HWND WaitForWindowOfClass(const std::wstring& windowClass, std::chrono::milliseconds timeout = 20s) const;
     std::vector<HWND> TopLevelWindows() const;
 
+    // In the program's open folder dialog, selects `path` (as the dialog's own
+    // selection message does) and confirms it.
+    bool ChooseFolderInDialog(HWND dialog, const std::wstring& path) const;
+
     // Waits for the process to end; its exit code, or STILL_ACTIVE after the timeout.
     DWORD WaitForExit(std::chrono::milliseconds timeout = 20s) const;
 
