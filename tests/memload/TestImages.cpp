@@ -107,7 +107,7 @@ std::string ProbeLogScope::Calls(std::uintptr_t base) const {
 bool LibraryLoaded(const char* name) { return GetModuleHandleA(name) != nullptr; }
 
 void UnloadHelper() {
-    for (int i = 0; i < 64; ++i) {
+    for (int i = 0; i < 10000; ++i) {
         const HMODULE helper = GetModuleHandleA(HelperLibrary);
         if (helper == nullptr || !FreeLibrary(helper)) return;
     }
