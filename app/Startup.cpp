@@ -3,6 +3,8 @@
 #include "app/Globals.h"
 #include "app/MainWindow.h"
 #include "app/runtime/Program.h"
+#include "memload/EmbeddedModules.h"
+#include "web/ResponseDecoder.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -24,6 +26,10 @@ void CreateGlobals() {
     // The skin library object and the two shadow pictures are created first, here,
     // once the window-appearance work provides them.
     PictureList.Clear();
+    // Maps the carried zlib image; a decoder that could not map it is simply not ready,
+    // and pages then come back as the server sent them.
+    TheResponseDecoder = new ResponseDecoder;
+    TheResponseDecoder->InitialiseDecoder();
 }
 
 void StartGdiplusA() { StartGdiplusInto(GdiplusTokenA); }
@@ -41,6 +47,11 @@ void ProgramExit() {
     SaveFolder.clear();
     SaveFolder.shrink_to_fit();
     PictureList.Clear();
+    if (TheResponseDecoder) {
+        TheResponseDecoder->Destroy();  // unmaps the zlib image
+        delete TheResponseDecoder;
+        TheResponseDecoder = nullptr;
+    }
 }
 
 int ProgramStart() {
@@ -51,5 +62,6 @@ int ProgramStart() {
     StartGdiplusB();
     // The skin engine image is loaded into the skin library here.
     StartWinsock();
+    MapTcpLibrary();
     return RunStartupWindow(MainWindowForm(), MainWindowEvents(), &MainWindow);
 }
