@@ -14,7 +14,7 @@ bash "$root/tools/build.sh" --target web_bench >/dev/null
 export QV_WINEPREFIX="${QV_WINEPREFIX:-$build/wineprefix}"
 export WINEPREFIX="$QV_WINEPREFIX"
 export WINEDEBUG=-all
-wineserver -p
+wineserver -p 2>/dev/null || true  # already running is fine
 wineboot --init >/dev/null 2>&1 || true
 
 state="$(mktemp -d)"
@@ -33,6 +33,7 @@ curl_best() {
   echo "$best"
 }
 
+declare -A webrequest_seconds
 printf '%8s  %12s  %10s  %12s  %10s  %14s\n' "size" "WebRequest s" "MB/s" "curl s" "MB/s" "WebRequest s/MB"
 for mb in 1 4 16; do
   size=$((mb * 1048576))
@@ -42,7 +43,11 @@ for mb in 1 4 16; do
     echo "WebRequest read $got bytes of $size" >&2
     exit 1
   fi
+  webrequest_seconds[$mb]="$seconds"
   curl_seconds="$(curl_best "$address")"
   awk -v mb="$mb" -v w="$seconds" -v c="$curl_seconds" 'BEGIN {
     printf "%6d MB  %12.3f  %10.1f  %12.3f  %10.1f  %14.4f\n", mb, w, mb / w, c, mb / c, w / mb }'
 done
+# Linear growth: each fourfold size should take about four times as long.
+awk -v a="${webrequest_seconds[1]}" -v b="${webrequest_seconds[4]}" -v c="${webrequest_seconds[16]}" 'BEGIN {
+  printf "WebRequest time ratios: 4 MB / 1 MB = %.1f, 16 MB / 4 MB = %.1f (linear: 4)\n", b / a, c / b }'

@@ -295,6 +295,20 @@ TEST_F(WebRequestTest, AddressWithoutSchemeGetsHttpInFront) {
     EXPECT_EQ(Server().RequestCount(path), 1);
 }
 
+TEST_F(WebRequestTest, AsksTheServerEveryTimeEvenForCacheableAnswers) {
+    const std::string path = UniquePath("cacheable");
+    ASSERT_TRUE(Server().Script(path, Answer("fresh", {"Cache-Control: public, max-age=3600",
+                                                       "Expires: Thu, 01 Jan 2037 00:00:00 GMT"})));
+    for (int i = 0; i < 2; ++i) {
+        Call call;  // WinInet's own cookie and cache handling left on
+        call.address = Server().HttpAddress(path);
+        EXPECT_EQ(call.Run(), "fresh");
+    }
+    // Wine's WinInet asks again even without INTERNET_FLAG_RELOAD; Windows would answer
+    // the second call from its cache.
+    EXPECT_EQ(Server().RequestCount(path), 2) << "the second answer came from the cache";
+}
+
 TEST_F(WebRequestTest, SendsTheMethodOfEachCode) {
     struct Case {
         int code;
