@@ -3,6 +3,7 @@
 #include "memload/ExportLookup.h"
 #include "memload/ImageBytes.h"
 #include "memload/PeHeaders.h"
+#include "memload/Relocation.h"
 #include "memload/RoutineCall.h"
 
 #include <windows.h>
@@ -136,31 +137,6 @@ bool ValidateCompactImage(const ImageBytes& image, PeHeaders& headers) {
         if (!image.Contains(image.U32(at + pe::PointerToRawDataAt), image.U32(at + pe::SizeOfRawDataAt))) {
             return false;
         }
-    }
-    return true;
-}
-
-bool RelocateCompact(std::uint8_t* base, const ImageBytes& module, std::uint32_t directory,
-                     std::uint32_t directorySize, std::uint32_t delta) {
-    if (!module.Contains(directory, directorySize)) return false;
-    const std::uint32_t end = directory + directorySize;
-    std::uint32_t block = directory;
-    while (end - block >= pe::RelocationBlockHeaderSize) {
-        const std::uint32_t page = module.U32(block);
-        if (page == 0) break;
-        const std::uint32_t blockSize = module.U32(block + 4);
-        if (blockSize < pe::RelocationBlockHeaderSize || blockSize > end - block) return false;
-        for (std::uint32_t i = 0; i < (blockSize - pe::RelocationBlockHeaderSize) / 2; ++i) {
-            const std::uint16_t entry = module.U16(block + pe::RelocationBlockHeaderSize + i * 2);
-            if ((entry & 0xF000) != (IMAGE_REL_BASED_HIGHLOW << 12)) continue;
-            const std::uint64_t target = std::uint64_t{page} + (entry & 0x0FFF);
-            if (target + 4 > module.Size()) return false;
-            std::uint32_t value;
-            std::memcpy(&value, base + target, 4);
-            value += delta;
-            std::memcpy(base + target, &value, 4);
-        }
-        block += blockSize;
     }
     return true;
 }
@@ -305,7 +281,7 @@ std::uintptr_t LoadCompactModule(const void* image, std::uint32_t size, CompactI
     const std::uint32_t relocationSize = DirectorySize(module, headers, pe::RelocationDirectory);
     const std::uint32_t delta = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(base)) - headers.imageBase;
     if (relocationSize != 0 &&
-        !RelocateCompact(base, module, DirectoryAddress(module, headers, pe::RelocationDirectory), relocationSize,
+        !ApplyRelocations(base, module, DirectoryAddress(module, headers, pe::RelocationDirectory), relocationSize,
                          delta)) {
         ReleaseRegion(region);
         return 0;

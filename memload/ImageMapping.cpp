@@ -1,5 +1,6 @@
 #include "memload/ImageMapping.h"
 
+#include "memload/Relocation.h"
 #include "memload/RoutineCall.h"
 
 #include <windows.h>
@@ -71,35 +72,6 @@ void CopySections(std::uint8_t* base, std::uint32_t regionSize, const ImageBytes
         if (!image.Readable(rawOffset, rawSize)) continue;
         std::memcpy(base + address, image.Data() + rawOffset, rawSize);
     }
-}
-
-// Adds `delta` at every IMAGE_REL_BASED_HIGHLOW entry. The walk ends at a block whose
-// VirtualAddress is 0 or at the end of the directory; a block that does not fit, or an
-// entry that points outside the region, fails the load.
-bool Relocate(std::uint8_t* base, const ImageBytes& module, std::uint32_t directory,
-              std::uint32_t directorySize, std::uint32_t delta) {
-    if (!module.Contains(directory, directorySize)) return false;
-    const std::uint32_t end = directory + directorySize;
-    std::uint32_t block = directory;
-    while (end - block >= pe::RelocationBlockHeaderSize) {
-        const std::uint32_t page = module.U32(block);
-        if (page == 0) break;
-        const std::uint32_t blockSize = module.U32(block + 4);
-        if (blockSize < pe::RelocationBlockHeaderSize || blockSize > end - block) return false;
-        const std::uint32_t count = (blockSize - pe::RelocationBlockHeaderSize) / 2;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const std::uint16_t entry = module.U16(block + pe::RelocationBlockHeaderSize + i * 2);
-            if ((entry & 0xF000) != (IMAGE_REL_BASED_HIGHLOW << 12)) continue;
-            const std::uint64_t target = std::uint64_t{page} + (entry & 0x0FFF);
-            if (target + 4 > module.Size()) return false;
-            std::uint32_t value;
-            std::memcpy(&value, base + target, 4);
-            value += delta;
-            std::memcpy(base + target, &value, 4);
-        }
-        block += blockSize;
-    }
-    return true;
 }
 
 std::uintptr_t CallAs(bool guarded, std::uintptr_t address, std::initializer_list<std::uint32_t> arguments) {
@@ -179,7 +151,7 @@ std::uintptr_t MapModuleImage(std::span<const std::uint8_t> image, ImportResolve
     if (DirectorySize(module, headers, pe::RelocationDirectory) > 0) {
         const std::uint32_t delta = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(base)) -
                                     headers.imageBase;
-        if (!Relocate(base, module, DirectoryAddress(module, headers, pe::RelocationDirectory),
+        if (!ApplyRelocations(base, module, DirectoryAddress(module, headers, pe::RelocationDirectory),
                       DirectorySize(module, headers, pe::RelocationDirectory), delta)) {
             return 0;
         }

@@ -37,7 +37,7 @@ TEST_F(MemoryModuleTest, MapsRelocatesBindsAndAttachesWithModuleHandleZero) {
     ASSERT_NE(base, 0u);
     EXPECT_EQ(ExecutableRegionCount(), regionsBefore + 1) << "one execute-read-write region per module";
     EXPECT_EQ(probe.Calls(), "0/1/0") << "one attach call, module handle 0, not the base";
-    EXPECT_EQ(PageState(base), static_cast<DWORD>(MEM_COMMIT));
+    EXPECT_TRUE(IsCommitted(base));
 
     // Absolute addresses in the code were relocated to wherever the region landed.
     EXPECT_STREQ(CallExport<const char*>(GetMemoryModuleEntry(base, "Greeting")), "probe greeting");
@@ -250,6 +250,17 @@ TEST_F(MemoryModuleTest, ResolverIsAskedFirstInEitherCallingConvention) {
         // HelperAdd came from the resolver, HelperTwice from GetProcAddress.
         EXPECT_EQ(reinterpret_cast<int (*)(int, int)>(GetMemoryModuleEntry(base, "AddThroughHelper"))(2, 3), 12);
     }
+}
+
+TEST_F(MemoryModuleTest, ResolverAtAnAddressThatCannotRunIsNeverCalled) {
+    // A page that cannot be executed (nor read): the guarded call refuses it and the
+    // imports come from GetProcAddress alone.
+    void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
+    ASSERT_NE(page, nullptr);
+    const std::uintptr_t base = Load(ProbeImage(), reinterpret_cast<ImportResolver>(page), 1);
+    VirtualFree(page, 0, MEM_RELEASE);
+    ASSERT_NE(base, 0u);
+    EXPECT_EQ(reinterpret_cast<int (*)(int, int)>(GetMemoryModuleEntry(base, "AddThroughHelper"))(2, 3), 10);
 }
 
 TEST_F(MemoryModuleTest, UnresolvedImportFailsBeforeTheEntryRoutine) {
