@@ -282,7 +282,7 @@ std::uintptr_t LoadCompactModule(const void* image, std::uint32_t size, CompactI
     const std::uint32_t delta = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(base)) - headers.imageBase;
     if (relocationSize != 0 &&
         !ApplyRelocations(base, module, DirectoryAddress(module, headers, pe::RelocationDirectory), relocationSize,
-                         delta)) {
+                          delta)) {
         ReleaseRegion(region);
         return 0;
     }

@@ -152,7 +152,7 @@ std::uintptr_t MapModuleImage(std::span<const std::uint8_t> image, ImportResolve
         const std::uint32_t delta = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(base)) -
                                     headers.imageBase;
         if (!ApplyRelocations(base, module, DirectoryAddress(module, headers, pe::RelocationDirectory),
-                      DirectorySize(module, headers, pe::RelocationDirectory), delta)) {
+                              DirectorySize(module, headers, pe::RelocationDirectory), delta)) {
             return 0;
         }
     }
