@@ -24,6 +24,8 @@ TEST(AddressText, TakesAddressesApart) {
         // User information is not recognised: the host read is the user name.
         {"http://user:pw@a.test/p", "user", "user:pw@a.test", 0, "/p"},
         {"HTTPS://A.TEST/", "a.test", "a.test", 443, "/"},
+        // What an upper-case scheme becomes once "http://" is put in front of it.
+        {"http://HTTP://A.TEST/", "http", "http:", 0, "//HTTP://A.TEST/"},
         {"https://a.test:8080", "a.test", "a.test:8080", 8080, "/"},
         {"http://localhost:1234/a/b", "localhost", "localhost:1234", 1234, "/a/b"},
         {"", "", "", 80, "/"},

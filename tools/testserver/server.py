@@ -355,7 +355,7 @@ def main():
         servers.append(https)
 
     for server in servers:
-        threading.Thread(target=server.serve_forever, daemon=True).start()
+        threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True).start()
 
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
@@ -371,7 +371,7 @@ def main():
     os.replace(ports_file + ".tmp", ports_file)
     print("listening: http %d, https %d" % (PORTS["http"], PORTS["https"]), flush=True)
 
-    while not stop.wait(0.5):
+    while not stop.wait(0.1):
         pass
     for server in servers:
         server.shutdown()
