@@ -24,28 +24,30 @@ bool WriteAll(HANDLE file, const Bytes& bytes) {
     return true;
 }
 
-bool WriteWide(const std::wstring& path, const Bytes& bytes, bool flush) {
+bool WriteWide(const std::wstring& path, const Bytes& bytes) {
     FileHandle file{CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr)};
     if (file.handle == INVALID_HANDLE_VALUE) return false;
-    if (!WriteAll(file.handle, bytes)) return false;
-    return !flush || FlushFileBuffers(file.handle);
+    return WriteAll(file.handle, bytes);
 }
 
 }  // namespace
 
 bool WriteBytesToFile(TextView path, const Bytes& bytes) {
-    return WriteWide(GbkToWide(path), bytes, false);
+    return WriteWide(GbkToWide(path), bytes);
 }
 
 bool ReplaceFileWithBytes(TextView path, const Bytes& bytes) {
     std::wstring target = GbkToWide(path);
     std::wstring partial = target + L".part" + std::to_wstring(GetCurrentThreadId());
-    if (!WriteWide(partial, bytes, true)) {
+    // The file is complete before it takes the final name. It is not forced to the disk
+    // first: that would cost a disk flush a picture, and what a crash of the program or
+    // a full disk can do is covered without it.
+    if (!WriteWide(partial, bytes)) {
         DeleteFileW(partial.c_str());
         return false;
     }
-    if (!MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileW(partial.c_str());
         return false;
     }

@@ -7,6 +7,6 @@
 bool WriteBytesToFile(TextView path, const Bytes& bytes);
 
 // Writes the bytes to a new file beside `path`, then puts it in place of `path` in one
-// step: a crash or a full disk never leaves a truncated file under the final name, and
-// a failure leaves an existing file as it was. Success or not.
+// step: a crash of the program or a full disk never leaves a truncated file under the
+// final name, and a failure leaves an existing file as it was. Success or not.
 bool ReplaceFileWithBytes(TextView path, const Bytes& bytes);

@@ -131,6 +131,7 @@ protected:
         for (size_t i = 0; i < pictures.size(); ++i) {
             std::wstring path = folder + L"\\" + std::to_wstring(i + 1) + L".jpg";
             std::string servedPath = pictures[i].substr(pictures[i].find('/', 2));
+            servedPath = servedPath.substr(0, servedPath.find('?'));
             auto saved = ReadFileBytes(path);
             ASSERT_TRUE(saved.has_value()) << "picture " << i + 1 << " was not saved";
             EXPECT_TRUE(*saved == served[servedPath]) << "picture " << i + 1 << " differs from what was served";
@@ -157,7 +158,9 @@ protected:
 };
 
 TEST_F(DownloadTest, SavesEveryTaggedPictureOfAPostOntoTheDesktop) {
-    std::vector<std::string> pictures = {ServePicture("tags"), ServePicture("tags", 70000), ServePicture("tags")};
+    // The second address carries a query, as picture services' addresses often do.
+    std::vector<std::string> pictures = {ServePicture("tags"), ServePicture("tags", 70000) + "?w=1080",
+                                         ServePicture("tags")};
     std::wstring desktop = DesktopFolder();
     for (int i = 1; i <= 4; ++i) DeleteFileW((desktop + L"\\" + std::to_wstring(i) + L".jpg").c_str());
 
@@ -186,6 +189,9 @@ TEST_F(DownloadTest, SavesEveryTaggedPictureOfAPostOntoTheDesktop) {
     EXPECT_EQ(picture->version, "HTTP/1.0");
     EXPECT_EQ(picture->Header("User-Agent").value_or(""), "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)");
     EXPECT_EQ(picture->Header("Accept").value_or(""), "*/*");
+    std::string second = pictures[1].substr(pictures[1].find('/', 2));
+    EXPECT_EQ(server.LastRequest(second.substr(0, second.find('?')))->target, second)
+        << "the query goes out with the picture's path";
     for (int i = 1; i <= 3; ++i) DeleteFileW((desktop + L"\\" + std::to_wstring(i) + L".jpg").c_str());
 }
 

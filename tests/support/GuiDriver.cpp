@@ -13,7 +13,7 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     for (;;) {
         if (condition()) return true;
         if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(50ms);
+        std::this_thread::sleep_for(10ms);
     }
 }
 

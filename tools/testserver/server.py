@@ -217,8 +217,15 @@ class Handler(socketserver.BaseRequestHandler):
             body = self.read_chunked()
         else:
             body = self.read_exactly(int(headers.get(b"content-length", b"0") or b"0"))
-        wants_close = (version != "HTTP/1.1" or
-                       headers.get(b"connection", b"").lower() == b"close")
+        connection = headers.get(b"connection", b"").lower()
+        if version == "HTTP/1.1":
+            wants_close = connection == b"close"
+            self.connection_header = None
+        else:
+            # An HTTP/1.0 client keeps the connection only when it asked to, and is told
+            # either way, as real servers do.
+            wants_close = connection != b"keep-alive"
+            self.connection_header = b"close" if wants_close else b"keep-alive"
 
         if target.startswith(CONTROL_PREFIX):
             return self.control(method, target, body) and not wants_close
@@ -239,9 +246,16 @@ class Handler(socketserver.BaseRequestHandler):
 
     # --- answering ----------------------------------------------------------------
 
+    def finish_head(self, head):
+        """The head with the Connection line an HTTP/1.0 client is owed, unless it has one."""
+        value = getattr(self, "connection_header", None)
+        if value is None or has_header(head.split(b"\r\n")[1:], b"connection"):
+            return head
+        return head[:-2] + b"Connection: " + value + b"\r\n\r\n"
+
     def send_plain(self, method, status, body, content_type=b"text/plain"):
-        head = b"HTTP/1.1 %d %s\r\nContent-Type: %s\r\nContent-Length: %d\r\n\r\n" % (
-            status, default_reason(status).encode(), content_type, len(body))
+        head = self.finish_head(b"HTTP/1.1 %d %s\r\nContent-Type: %s\r\nContent-Length: %d\r\n\r\n" % (
+            status, default_reason(status).encode(), content_type, len(body)))
         self.sock.sendall(head if method == "HEAD" else head + body)
 
     def send_script(self, method, script):
@@ -251,12 +265,15 @@ class Handler(socketserver.BaseRequestHandler):
             wire = script.wire if script.drop_after is None else script.wire[:script.drop_after]
             self.sock.sendall(wire)
             return False
+        if not script.keeps_connection() and getattr(self, "connection_header", None) is not None:
+            self.connection_header = b"close"
+        head = self.finish_head(script.head)
         if method == "HEAD":
-            self.sock.sendall(script.head)
+            self.sock.sendall(head)
         elif script.drop_after is not None:
-            self.sock.sendall(script.head + script.body[:script.drop_after])
+            self.sock.sendall(head + script.body[:script.drop_after])
         else:
-            self.sock.sendall(script.wire)
+            self.sock.sendall(head + script.body)
         return script.keeps_connection()
 
     def send_generated(self, method, path):
@@ -265,8 +282,8 @@ class Handler(socketserver.BaseRequestHandler):
         except ValueError:
             self.send_plain(method, 400, b"size expected\n")
             return True
-        self.sock.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                          b"Content-Length: %d\r\n\r\n" % count)
+        self.sock.sendall(self.finish_head(b"HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                                           b"Content-Length: %d\r\n\r\n" % count))
         if method == "HEAD":
             return True
         block = memoryview(PATTERN_BLOCK)
