@@ -25,6 +25,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Preparing the tests' Wine prefix..."
 fi
 wineboot --init >/dev/null 2>&1 || true
+# Wine links the prefix's desktop to the user's home folder. The tests save pictures
+# onto the desktop and browse it in the folder dialog: give them a desktop of their own.
+desktop="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
+if [ -L "$desktop" ]; then
+  rm -f "$desktop"
+  mkdir -p "$desktop"
+fi
 
 cd "$build"
 ctest --output-on-failure "$@"

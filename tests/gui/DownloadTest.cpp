@@ -20,6 +20,12 @@ using testserver::TestServer;
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
+std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text) narrow += c < 128 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
 std::optional<std::string> ReadFileBytes(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
@@ -44,11 +50,10 @@ std::wstring DesktopFolder() {
     return path;
 }
 
-// A fresh, empty folder for one test's pictures.
+// A fresh, empty folder for one test's pictures, on the desktop of the tests' own
+// prefix, where the folder dialog shows it at once.
 std::wstring MakeFolder(const std::wstring& name) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"quorvale-" + name;
+    std::wstring folder = DesktopFolder() + L"\\quorvale-" + name;
     CreateDirectoryW(folder.c_str(), nullptr);
     for (int i = 1; i <= 20; ++i) DeleteFileW((folder + L"\\" + std::to_wstring(i) + L".jpg").c_str());
     return folder;
@@ -68,20 +73,33 @@ protected:
     HWND Control(const wchar_t* name) { return gui::FindControl(window, name); }
     std::wstring Text(const wchar_t* name) { return gui::ReadText(Control(name)); }
 
-    // A picture of its own bytes (zeros and high bytes among them) served over HTTPS;
-    // returns the address as a post page writes it: //host:port/path.
+    // Serves `response` over HTTPS under a new path made from `stem`; returns the address
+    // as a post page writes it, //host:port/path, and the path through `path`.
+    std::string ServeOverHttps(std::string_view stem, Response response, std::string* path = nullptr) {
+        std::string made = testserver::UniquePath(stem) + ".jpg";
+        response.scheme = "https";
+        EXPECT_TRUE(server.Script(made, response));
+        served[made] = response.body;
+        if (path) *path = made;
+        std::string address = server.HttpsAddress(made);
+        return address.substr(address.find("//"));
+    }
+
+    // A picture of its own bytes, zeros and high bytes among them.
     std::string ServePicture(std::string_view stem, size_t size = 3000) {
-        std::string bytes(size, '\0');
-        for (char& byte : bytes) byte = static_cast<char>(random() & 0xFF);
-        std::string path = testserver::UniquePath(stem) + ".jpg";
         Response response;
         response.headers = {"Content-Type: image/jpeg"};
-        response.body = bytes;
-        response.scheme = "https";
-        EXPECT_TRUE(server.Script(path, response));
-        served[path] = bytes;
-        std::string address = server.HttpsAddress(path);
-        return address.substr(address.find("//"));
+        response.body.resize(size);
+        for (char& byte : response.body) byte = static_cast<char>(random() & 0xFF);
+        return ServeOverHttps(stem, response);
+    }
+
+    // A picture that the server answers only after `delayMs`.
+    std::string ServeSlowPicture(std::string_view stem, int delayMs, std::string* path = nullptr) {
+        Response response;
+        response.body = std::string(2000, 's');
+        response.delayMs = delayMs;
+        return ServeOverHttps(stem, response, path);
     }
 
     static std::string TagsFor(const std::vector<std::string>& pictures) {
@@ -146,7 +164,7 @@ protected:
         ASSERT_NE(dialog, nullptr);
         ASSERT_TRUE(program.ChooseFolderInDialog(dialog, folder));
         ASSERT_TRUE(gui::WaitUntil([&] { return Text(L"编辑框2") == folder; }))
-            << "the folder box shows the chosen folder";
+            << "the folder box shows " << Narrow(Text(L"编辑框2")) << ", not the chosen " << Narrow(folder);
     }
 
     const TestServer& server = TestServer::Instance();
@@ -262,27 +280,19 @@ TEST_F(DownloadTest, ReadsAPostServedOverHttps) {
 TEST_F(DownloadTest, AFailedPictureWritesNoFileAndIsCountedInTheStatus) {
     std::wstring folder = MakeFolder(L"failures");
     std::string good = ServePicture("ok");
-    std::string missingPath = testserver::UniquePath("missing") + ".jpg";
     Response notFound;
     notFound.status = 404;
     notFound.body = "<html>not found</html>";
-    notFound.scheme = "https";
-    ASSERT_TRUE(server.Script(missingPath, notFound));
-    std::string brokenPath = testserver::UniquePath("broken") + ".jpg";
+    std::string missing = ServeOverHttps("missing", notFound);
     Response broken;
     broken.body = std::string(50000, 'x');
     broken.dropAfter = 1000;
-    broken.scheme = "https";
-    ASSERT_TRUE(server.Script(brokenPath, broken));
-    auto pageAddress = [&](const std::string& path) {
-        std::string address = server.HttpsAddress(path);
-        return address.substr(address.find("//"));
-    };
+    std::string cut = ServeOverHttps("broken", broken);
     // An earlier download's files of those numbers stay as they were.
     WriteFileBytes(folder + L"\\2.jpg", "earlier two");
     WriteFileBytes(folder + L"\\3.jpg", "earlier three");
 
-    Paste(ServePost(TagsFor({good, pageAddress(missingPath), pageAddress(brokenPath)})));
+    Paste(ServePost(TagsFor({good, missing, cut})));
     EXPECT_EQ(Text(L"标签3"), L"发现图片3");
     ChooseFolder(folder);
     StartAndFinish();
@@ -295,14 +305,8 @@ TEST_F(DownloadTest, AFailedPictureWritesNoFileAndIsCountedInTheStatus) {
 
 TEST_F(DownloadTest, ADownloadKeepsItsOwnListAndRefusesASecondStart) {
     std::wstring folder = MakeFolder(L"running");
-    std::string slowPath = testserver::UniquePath("slow") + ".jpg";
-    Response slow;
-    slow.body = std::string(2000, 's');
-    slow.delayMs = 1500;
-    slow.scheme = "https";
-    ASSERT_TRUE(server.Script(slowPath, slow));
-    std::string slowAddress = server.HttpsAddress(slowPath);
-    slowAddress = slowAddress.substr(slowAddress.find("//"));
+    std::string slowPath;
+    std::string slowAddress = ServeSlowPicture("slow", 1500, &slowPath);
     std::string fast = ServePicture("fast");
 
     Paste(ServePost(TagsFor({slowAddress, fast})));
@@ -319,19 +323,12 @@ TEST_F(DownloadTest, ADownloadKeepsItsOwnListAndRefusesASecondStart) {
     ASSERT_TRUE(WaitForFinish());
     EXPECT_EQ(Text(L"标签3"), L"下载完毕");
     EXPECT_EQ(server.RequestCount(slowPath), 1) << "only one download ran";
-    EXPECT_EQ(ReadFileBytes(folder + L"\\1.jpg"), std::string(2000, 's'));
+    EXPECT_EQ(ReadFileBytes(folder + L"\\1.jpg"), served[slowPath]);
     EXPECT_EQ(ReadFileBytes(folder + L"\\2.jpg"), served[fast.substr(fast.find('/', 2))]);
 }
 
 TEST_F(DownloadTest, ClosingTheWindowDuringADownloadEndsTheProgramCleanly) {
-    std::string slowPath = testserver::UniquePath("closing") + ".jpg";
-    Response slow;
-    slow.body = std::string(2000, 'c');
-    slow.delayMs = 3000;
-    slow.scheme = "https";
-    ASSERT_TRUE(server.Script(slowPath, slow));
-    std::string slowAddress = server.HttpsAddress(slowPath);
-    Paste(ServePost(TagsFor({slowAddress.substr(slowAddress.find("//"))})));
+    Paste(ServePost(TagsFor({ServeSlowPicture("closing", 3000)})));
     ChooseFolder(MakeFolder(L"closing"));
     gui::Click(Control(L"按钮2"));
     ASSERT_TRUE(gui::WaitUntil([&] { return Text(L"标签3") == L"下载开始1/1"; }, 10s));

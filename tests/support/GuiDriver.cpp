@@ -101,22 +101,45 @@ HWND RunningProgram::WaitForWindowOfClass(const std::wstring& windowClass,
     return found;
 }
 
+namespace {
+
+HWND ChildOfClass(HWND parent, const wchar_t* windowClass) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[64] = {};
+        GetClassNameW(child, name, 64);
+        if (lstrcmpiW(name, windowClass) == 0) return child;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 bool RunningProgram::ChooseFolderInDialog(HWND dialog, const std::wstring& path) const {
     // The selection message carries a pointer into the dialog's own process: put the
     // path there first.
     size_t size = (path.size() + 1) * sizeof(wchar_t);
     void* remote = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!remote) return false;
-    bool written = WriteProcessMemory(process_, remote, path.c_str(), size, nullptr) != FALSE;
-    if (written) {
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
-                            10000, &ignored);
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        WaitUntil([&] { return !IsWindow(dialog); }, 10s);
+    bool selected = false;
+    if (WriteProcessMemory(process_, remote, path.c_str(), size, nullptr)) {
+        // The dialog names the selected folder in its edit box. The shell may still be
+        // refreshing its tree when the dialog shows (after a folder was just made), which
+        // can drop a selection: select again until the name shows.
+        std::wstring leaf = path.substr(path.find_last_of(L'\\') + 1);
+        HWND edit = ChildOfClass(dialog, L"Edit");
+        for (int attempt = 0; attempt < 20 && !selected; ++attempt) {
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
+                                60000, &ignored);
+            selected = !edit || WaitUntil([&] { return ReadText(edit) == leaf; }, 500ms);
+        }
+        if (selected) {
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            WaitUntil([&] { return !IsWindow(dialog); }, 10s);
+        }
     }
     VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
-    return written;
+    return selected;
 }
 
 DWORD RunningProgram::WaitForExit(std::chrono::milliseconds timeout) const {
