@@ -1,6 +1,7 @@
 #include "memload/CompactModule.h"
 
 #include "memload/ExportLookup.h"
+#include "memload/ImageMapping.h"
 #include "memload/ImageBytes.h"
 #include "memload/PeHeaders.h"
 #include "memload/Relocation.h"
@@ -16,7 +17,6 @@ namespace {
 // afresh through FindSystemRoutine wherever it is used.
 using VirtualAllocRoutine = LPVOID(WINAPI*)(LPVOID, SIZE_T, DWORD, DWORD);
 using VirtualFreeRoutine = BOOL(WINAPI*)(LPVOID, SIZE_T, DWORD);
-using VirtualQueryRoutine = SIZE_T(WINAPI*)(LPCVOID, PMEMORY_BASIC_INFORMATION, SIZE_T);
 using LoadLibraryRoutine = HMODULE(WINAPI*)(LPCSTR);
 using FreeLibraryRoutine = BOOL(WINAPI*)(HMODULE);
 using GetProcAddressRoutine = FARPROC(WINAPI*)(HMODULE, LPCSTR);
@@ -99,19 +99,7 @@ std::uintptr_t LookupCompactEntry(const ImageBytes& module, std::uintptr_t nameO
 
 // Size of the committed region at `base`, measured with VirtualQuery found at run time.
 std::uint32_t CompactRegionSize(std::uintptr_t base) {
-    const auto query = SystemRoutine<VirtualQueryRoutine>("VirtualQuery");
-    if (query == nullptr) return 0;
-    std::uint64_t total = 0;
-    std::uintptr_t at = base;
-    MEMORY_BASIC_INFORMATION info;
-    while (query(reinterpret_cast<void*>(at), &info, sizeof info) == sizeof info &&
-           info.AllocationBase == reinterpret_cast<void*>(base) && info.State == MEM_COMMIT &&
-           (info.Protect & (PAGE_NOACCESS | PAGE_GUARD)) == 0) {
-        total += info.RegionSize;
-        at += info.RegionSize;
-        if (total >= pe::LargestRegion) break;
-    }
-    return static_cast<std::uint32_t>(total);
+    return MappedRegionSize(base, SystemRoutine<VirtualQueryRoutine>("VirtualQuery"));
 }
 
 // A plain loop, kept from becoming a memcpy call, so that the loader needs nothing

@@ -169,11 +169,14 @@ std::uintptr_t MapModuleImage(std::span<const std::uint8_t> image, ImportResolve
     return 0;
 }
 
-std::uint32_t MappedRegionSize(std::uintptr_t base) {
+std::uint32_t MappedRegionSize(std::uintptr_t base) { return MappedRegionSize(base, VirtualQuery); }
+
+std::uint32_t MappedRegionSize(std::uintptr_t base, VirtualQueryRoutine query) {
+    if (query == nullptr) return 0;
     std::uint64_t total = 0;
     std::uintptr_t at = base;
     MEMORY_BASIC_INFORMATION info;
-    while (VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info) == sizeof info &&
+    while (query(reinterpret_cast<void*>(at), &info, sizeof info) == sizeof info &&
            info.AllocationBase == reinterpret_cast<void*>(base) && info.State == MEM_COMMIT &&
            (info.Protect & (PAGE_NOACCESS | PAGE_GUARD)) == 0) {
         total += info.RegionSize;

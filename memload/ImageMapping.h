@@ -31,6 +31,10 @@ std::uintptr_t MapModuleImage(std::span<const std::uint8_t> image, ImportResolve
 // allocation), 0 otherwise.
 std::uint32_t MappedRegionSize(std::uintptr_t base);
 
+// The same measure with a VirtualQuery the caller found itself.
+using VirtualQueryRoutine = SIZE_T(WINAPI*)(LPCVOID, PMEMORY_BASIC_INFORMATION, SIZE_T);
+std::uint32_t MappedRegionSize(std::uintptr_t base, VirtualQueryRoutine query);
+
 // A view over a module mapped at `base` and its headers; false unless `base` is a
 // positive address that begins a committed region carrying "MZ" and "PE\0\0" with the
 // NT headers inside the region.

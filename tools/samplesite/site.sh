@@ -18,19 +18,10 @@ action="${1:?start or stop}"
 build="$(cd "${2:?build directory}" && pwd)"
 state="$build/samplesite"
 
+source "$root/tools/pidfile.sh"
+
 stop_site() {
-  if [ -f "$state/server.pid" ]; then
-    local pid
-    pid="$(cat "$state/server.pid")"
-    if kill -0 "$pid" 2>/dev/null; then
-      kill "$pid"
-      for _ in $(seq 1 50); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-      done
-    fi
-    rm -f "$state/server.pid"
-  fi
+  stop_pidfile "$state/server.pid"
   rm -f "$state/address"
 }
 

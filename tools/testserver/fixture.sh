@@ -11,19 +11,10 @@ here="$(cd "$(dirname "$0")" && pwd)"
 action="${1:?start or stop}"
 state="${2:?state directory}"
 
+source "$here/../pidfile.sh"
+
 stop_server() {
-  if [ -f "$state/server.pid" ]; then
-    local pid
-    pid="$(cat "$state/server.pid")"
-    if kill -0 "$pid" 2>/dev/null; then
-      kill "$pid"
-      for _ in $(seq 1 50); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-      done
-    fi
-    rm -f "$state/server.pid"
-  fi
+  stop_pidfile "$state/server.pid"
   rm -f "$state/ports"
 }
 
