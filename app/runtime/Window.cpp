@@ -1,6 +1,7 @@
 #include "app/runtime/Window.h"
 
 #include "app/runtime/PngPicture.h"
+#include "app/runtime/ProgressBar.h"
 #include "app/runtime/Resources.h"
 #include "app/runtime/UiFont.h"
 
@@ -330,7 +331,7 @@ HWND CreateNative(const ControlDef& def, HWND container, int id) {
         style |= WS_TABSTOP | BS_OWNERDRAW;
         break;
     case ControlKind::ProgressBar:
-        windowClass = PROGRESS_CLASSW;
+        windowClass = ProgressBarClass();
         break;
     case ControlKind::TabControl:
     case ControlKind::PictureBox:

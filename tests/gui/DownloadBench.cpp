@@ -77,16 +77,17 @@ int main() {
         gui::Click(start);
         // The first picture also pays for the process's first TLS connection, which is
         // slow under Wine: the time from the second picture on is reported apart.
-        std::wstring second = L"下载开始2/" + std::to_wstring(set.count);
-        gui::WaitUntil([&] { return gui::ReadText(status) == second; }, 600s);
+        std::wstring first = L"下载开始1/" + std::to_wstring(set.count);
+        gui::WaitUntil([&] { return gui::ReadText(status) == first; }, 600s);
+        gui::WaitUntil([&] { return gui::ReadText(status) != first; }, 600s);
         auto secondStarted = Clock::now();
-        double first = SecondsSince(pressed);
+        double firstPicture = SecondsSince(pressed);
         bool finished = gui::WaitUntil([&] { return gui::ReadText(status) == L"下载完毕"; }, 600s);
         if (!finished) {
             std::fprintf(stderr, "the %s download did not finish\n", set.name);
             return 1;
         }
-        std::printf("download %s %.3f %.3f %.3f\n", set.name, SecondsSince(pressed), first,
+        std::printf("download %s %.3f %.3f %.3f\n", set.name, SecondsSince(pressed), firstPicture,
                     SecondsSince(secondStarted));
     }
 
