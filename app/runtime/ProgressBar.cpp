@@ -1,5 +1,7 @@
 #include "app/runtime/ProgressBar.h"
 
+#include "app/runtime/WindowClass.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -79,13 +81,7 @@ const wchar_t* ProgressBarClass() {
     static constexpr wchar_t name[] = L"Nimbrel.Progress";
     static std::once_flag once;
     std::call_once(once, [] {
-        WNDCLASSEXW bar{};
-        bar.cbSize = sizeof bar;
-        bar.lpfnWndProc = ProgressProc;
-        bar.hInstance = GetModuleHandleW(nullptr);
-        bar.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        bar.lpszClassName = name;
-        RegisterClassExW(&bar);
+        RegisterRuntimeClass(name, ProgressProc);
     });
     return name;
 }

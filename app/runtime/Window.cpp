@@ -4,6 +4,7 @@
 #include "app/runtime/ProgressBar.h"
 #include "app/runtime/Resources.h"
 #include "app/runtime/UiFont.h"
+#include "app/runtime/WindowClass.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -275,25 +276,11 @@ void RegisterClasses() {
     static bool registered = false;
     if (registered) return;
     registered = true;
-    INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_TAB_CLASSES};
+    INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&common);
 
-    WNDCLASSEXW form{};
-    form.cbSize = sizeof form;
-    form.lpfnWndProc = FormProc;
-    form.hInstance = GetModuleHandleW(nullptr);
-    form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    form.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-    form.lpszClassName = kFormClass;
-    RegisterClassExW(&form);
-
-    WNDCLASSEXW panel{};
-    panel.cbSize = sizeof panel;
-    panel.lpfnWndProc = PanelProc;
-    panel.hInstance = GetModuleHandleW(nullptr);
-    panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    panel.lpszClassName = kPanelClass;
-    RegisterClassExW(&panel);
+    RegisterRuntimeClass(kFormClass, FormProc);
+    RegisterRuntimeClass(kPanelClass, PanelProc);
 }
 
 void Name(HWND window, TextView name) {
