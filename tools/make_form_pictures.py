@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the two decorative pictures of the main window and stores them as PNG files.
+"""Draws the two decorative pictures of the main window and the program's icon.
 
 Run once by hand when the drawings change; the PNG files are kept in resources/.
 Only the standard library is used: shapes are sampled four times per pixel on each
@@ -11,7 +11,7 @@ import sys
 import zlib
 
 
-def write_png(path, width, height, pixels):
+def png_bytes(width, height, pixels):
     """pixels: list of rows, each a list of (r, g, b, a)."""
     raw = bytearray()
     for row in pixels:
@@ -27,8 +27,25 @@ def write_png(path, width, height, pixels):
     png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
     png += chunk(b"IDAT", zlib.compress(bytes(raw), 9))
     png += chunk(b"IEND", b"")
+    return png
+
+
+def write_png(path, width, height, pixels):
     with open(path, "wb") as out:
-        out.write(png)
+        out.write(png_bytes(width, height, pixels))
+
+
+def write_icon(path, sizes, shade):
+    """An icon file whose images are PNG-compressed, one for each size."""
+    images = [png_bytes(size, size, render(size, size, shade)) for size in sizes]
+    header = struct.pack("<HHH", 0, 1, len(images))
+    offset = len(header) + 16 * len(images)
+    directory = b""
+    for size, image in zip(sizes, images):
+        directory += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    with open(path, "wb") as out:
+        out.write(header + directory + b"".join(images))
 
 
 def render(width, height, shade):
@@ -115,6 +132,7 @@ def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else "resources"
     write_png(f"{folder}/decoration_photos.png", 78, 90, render(78, 90, photo_card))
     write_png(f"{folder}/decoration_download.png", 515, 448, render(515, 448, download_badge))
+    write_icon(f"{folder}/quorvale.ico", [16, 32, 48], download_badge)
 
 
 if __name__ == "__main__":
